@@ -1,0 +1,107 @@
+// Helpers that make a scanning case one line: guarded destinations, byte
+// images of what a store should write, and one call with up to 20
+// destinations.
+#ifndef VOLTRIMA_TESTS_HARNESS_H
+#define VOLTRIMA_TESTS_HARNESS_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "voltrima.h"
+
+namespace voltrima::testing {
+
+// The bytes a store should leave at a destination, in order.
+using Bytes = std::string;
+
+inline Bytes Le(std::uint64_t value, int size) {
+  Bytes out;
+  for (int i = 0; i < size; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+  return out;
+}
+inline Bytes I16(std::int64_t v) { return Le(static_cast<std::uint64_t>(v), 2); }
+inline Bytes I32(std::int64_t v) { return Le(static_cast<std::uint64_t>(v), 4); }
+inline Bytes I64(std::int64_t v) { return Le(static_cast<std::uint64_t>(v), 8); }
+inline Bytes U64(std::uint64_t v) { return Le(v, 8); }
+// Narrow text exactly as written, a terminator included only where given.
+inline Bytes Str(const char* text, std::size_t size) { return Bytes(text, size); }
+inline Bytes Str(const std::string& text) { return text; }
+// Wide text: one little-endian 16-bit unit per byte of `text`.
+inline Bytes Wide(const std::string& text) {
+  Bytes out;
+  for (unsigned char c : text) out += Le(c, 2);
+  return out;
+}
+inline Bytes F32(float v) { return Bytes(reinterpret_cast<const char*>(&v), 4); }
+inline Bytes F64(double v) { return Bytes(reinterpret_cast<const char*>(&v), 8); }
+
+inline constexpr unsigned char Guard = 0xAA;
+
+// Twenty destinations of 512 bytes each, filled with a guard byte, so that a
+// test sees exactly which bytes the scan wrote.
+struct Destinations {
+  static constexpr std::size_t Size = 512;
+  unsigned char bytes[20][Size];
+
+  Destinations() { std::memset(bytes, Guard, sizeof bytes); }
+  void* operator[](int i) { return bytes[i]; }
+
+  // Calls DllSscanf with the first `count` destinations, then a null.
+  int Scan(const char* input, const char* format, int count = 20) {
+    void* p[21] = {};
+    for (int i = 0; i < count && i < 20; ++i) p[i] = bytes[i];
+    return DllSscanf(input, format, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9],
+                     p[10], p[11], p[12], p[13], p[14], p[15], p[16], p[17], p[18], p[19], p[20]);
+  }
+
+  std::int32_t Int32(int i) const {
+    std::int32_t v;
+    std::memcpy(&v, bytes[i], 4);
+    return v;
+  }
+
+  // Destination i holds exactly `expected` and is untouched after it.
+  ::testing::AssertionResult Holds(int i, const Bytes& expected) const {
+    for (std::size_t k = 0; k < Size; ++k) {
+      const unsigned want = k < expected.size() ? static_cast<unsigned char>(expected[k]) : Guard;
+      if (bytes[i][k] != want) {
+        char message[96];
+        std::snprintf(message, sizeof message, "destination %d byte %zu is 0x%02X, expected 0x%02X",
+                      i + 1, k, unsigned(bytes[i][k]), want);
+        return ::testing::AssertionFailure() << message;
+      }
+    }
+    return ::testing::AssertionSuccess();
+  }
+};
+
+// One table row: a call with 20 destinations, its result, and the exact
+// bytes of each destination (the ones not listed must stay untouched).
+struct ScanCase {
+  const char* format;
+  std::string input;
+  int result;
+  std::vector<Bytes> stored;
+};
+
+inline void ExpectCase(const ScanCase& c) {
+  SCOPED_TRACE(std::string("format \"") + c.format + "\" on \"" + c.input + "\"");
+  Destinations d;
+  EXPECT_EQ(d.Scan(c.input.c_str(), c.format), c.result);
+  for (int i = 0; i < 20; ++i)
+    EXPECT_TRUE(d.Holds(i, i < static_cast<int>(c.stored.size()) ? c.stored[i] : Bytes()));
+}
+
+inline void ExpectCases(std::initializer_list<ScanCase> cases) {
+  for (const ScanCase& c : cases) ExpectCase(c);
+}
+
+}  // namespace voltrima::testing
+
+#endif  // VOLTRIMA_TESTS_HARNESS_H
