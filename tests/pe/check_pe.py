@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """Checks a built voltrima.dll: its machine, its one export, the DLLs it
-imports, and every field of its version resource.
+imports, and every field of its version resource; and, if given, that a
+host program linked through the import library finds DllSscanf in it.
 
     check_pe.py --machine i386 build/mingw32/voltrima.dll
     check_pe.py --machine x86-64 build/mingw64/voltrima.dll
+    check_pe.py --machine i386 --host scan_line.exe voltrima.dll
 
 Prints every fault found and exits with 1 when there is any. Needs pefile
 (Debian's python3-pefile, importable from the system's own Python 3).
@@ -158,6 +160,21 @@ def decode(entries):
     }
 
 
+def check_host(path):
+    """Faults of a host program linked through the import library: it must
+    import DllSscanf by name from voltrima.dll."""
+    try:
+        pe = pefile.PE(path)
+    except (OSError, pefile.PEFormatError) as error:
+        return [f"not a readable PE file: {error}"]
+    found = [(entry.dll, [(i.name, i.ordinal if i.import_by_ordinal else None) for i in entry.imports])
+             for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
+             if entry.dll.lower() == MODULE_NAME]
+    if found != [(MODULE_NAME, [(EXPORT_NAME, None)])]:
+        return [f"host imports {found} from {MODULE_NAME!r}, expected {EXPORT_NAME!r} by name"]
+    return []
+
+
 def check_file(path, machine):
     """Every fault found in the file at `path`, as one line each."""
     try:
@@ -171,11 +188,14 @@ def check_file(path, machine):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--machine", choices=sorted(MACHINES), required=True)
+    parser.add_argument("--host", help="a host program linked through the import library")
     parser.add_argument("dll")
     args = parser.parse_args()
-    faults = check_file(args.dll, args.machine)
+    faults = [f"{args.dll}: {fault}" for fault in check_file(args.dll, args.machine)]
+    if args.host:
+        faults += [f"{args.host}: {fault}" for fault in check_host(args.host)]
     for fault in faults:
-        print(f"{args.dll}: {fault}")
+        print(fault)
     if not faults:
         print(f"{args.dll}: {args.machine} DLL, exports {EXPORT_NAME.decode()} @{EXPORT_ORDINAL}, "
               f"imports system DLLs only, version resource as expected")

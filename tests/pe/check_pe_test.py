@@ -3,7 +3,7 @@
 of it with one fault planted (a wrong machine, a renamed export, a foreign
 import, a changed version field, ...) is rejected for that fault.
 
-    check_pe_test.py --machine i386 build/mingw32/voltrima.dll
+    check_pe_test.py --machine i386 --host scan_line.exe build/mingw32/voltrima.dll
 """
 import argparse
 import os
@@ -18,6 +18,7 @@ import check_pe  # noqa: E402
 
 DLL = None
 MACHINE = None
+HOST = None
 
 
 def utf16(text):
@@ -40,6 +41,20 @@ def set_field(find, field, value):
         pe = pefile.PE(data=data)
         setattr(find(pe), field, value)
         return bytes(pe.write())
+    return plant
+
+
+def rename_host_import(find_offset):
+    """A fault planted in a host program: the last letter of a name in its
+    import from voltrima.dll changed."""
+    def plant(data):
+        pe = pefile.PE(data=data)
+        entry = next(e for e in pe.DIRECTORY_ENTRY_IMPORT if e.dll.lower() == b"voltrima.dll")
+        offset = find_offset(entry, pe)
+        name = pe.get_string_at_rva(pe.get_rva_from_offset(offset))
+        patched = bytearray(data)
+        patched[offset + len(name) - 1] ^= 0x20
+        return bytes(patched)
     return plant
 
 
@@ -84,6 +99,15 @@ FAULTS = [
 ]
 
 
+def check_host_of(data):
+    with tempfile.NamedTemporaryFile(suffix=".exe", delete=False) as f:
+        f.write(data)
+    try:
+        return check_pe.check_host(f.name)
+    finally:
+        os.unlink(f.name)
+
+
 class CheckPeTest(unittest.TestCase):
     def setUp(self):
         with open(DLL, "rb") as f:
@@ -107,6 +131,20 @@ class CheckPeTest(unittest.TestCase):
                 self.assertTrue(any(words in fault for fault in faults),
                                 f"expected a fault with {words!r}, got {faults}")
 
+    def test_a_host_linked_through_the_import_library_is_checked(self):
+        if HOST is None:
+            self.skipTest("no host program given")
+        with open(HOST, "rb") as f:
+            host = f.read()
+        self.assertEqual(check_host_of(host), [])
+        for what, plant in [
+            ("imports another name", rename_host_import(lambda entry, pe: entry.imports[0].name_offset)),
+            ("imports from another module",
+             rename_host_import(lambda entry, pe: pe.get_offset_from_rva(entry.struct.Name))),
+        ]:
+            with self.subTest(what):
+                self.assertNotEqual(check_host_of(plant(host)), [])
+
     def test_a_file_that_is_no_pe_file_is_rejected(self):
         self.assertNotEqual(self.faults_of(b"MZ" + b"\0" * 62), [])
 
@@ -114,7 +152,8 @@ class CheckPeTest(unittest.TestCase):
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--machine", choices=sorted(check_pe.MACHINES), required=True)
+    parser.add_argument("--host")
     parser.add_argument("dll")
     args, rest = parser.parse_known_args()
-    DLL, MACHINE = args.dll, args.machine
+    DLL, MACHINE, HOST = args.dll, args.machine, args.host
     unittest.main(argv=[sys.argv[0]] + rest)
