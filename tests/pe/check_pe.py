@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""Checks a built voltrima.dll: its machine, its one export, the DLLs it
-imports, and every field of its version resource; and, if given, that a
-host program linked through the import library finds DllSscanf in it.
+"""Checks a built voltrima.dll: its machine, entry point and relocations,
+its one export, the DLLs it imports, and every field of its version
+resource; and, if given, that a host program linked through the import
+library finds DllSscanf in it.
 
     check_pe.py --machine i386 build/mingw32/voltrima.dll
     check_pe.py --machine x86-64 build/mingw64/voltrima.dll
@@ -63,6 +64,14 @@ def check_machine(pe, machine):
         faults.append(f"optional header magic 0x{pe.OPTIONAL_HEADER.Magic:03X}, expected 0x{magic:03X}")
     if not pe.FILE_HEADER.Characteristics & pefile.IMAGE_CHARACTERISTICS["IMAGE_FILE_DLL"]:
         faults.append("not marked as a DLL")
+    # The entry point runs the run-time start-up and then the library's
+    # notification handler; without it neither runs.
+    if not is_code(pe, pe.OPTIONAL_HEADER.AddressOfEntryPoint):
+        faults.append("no entry point in the code")
+    # Base relocations let the loader map the library at any address.
+    relocations = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if relocations.Size == 0:
+        faults.append("no base relocations")
     return faults
 
 

@@ -72,6 +72,8 @@ def version_entry(pe):
 FAULTS = [
     ("machine", set_field(lambda pe: pe.FILE_HEADER, "Machine", 0x01C0), "machine 0x01C0"),
     ("not a DLL", set_field(lambda pe: pe.FILE_HEADER, "Characteristics", 0x0102), "not marked as a DLL"),
+    ("no entry point", set_field(lambda pe: pe.OPTIONAL_HEADER, "AddressOfEntryPoint", 0), "no entry point"),
+    ("no relocations", set_field(lambda pe: pe.OPTIONAL_HEADER.DATA_DIRECTORY[5], "Size", 0), "no base relocations"),
     ("export renamed", replace_bytes(b"DllSscanf\0", b"DllSscanF\0"), "exports b'DllSscanF'"),
     ("export ordinal", set_field(lambda pe: pe.DIRECTORY_ENTRY_EXPORT.struct, "Base", 2), "at ordinal 2"),
     ("module name", replace_bytes(b"voltrima.dll\0", b"voltrimx.dll\0"), "names the module b'voltrimx.dll'"),
