@@ -8,3 +8,15 @@ echo "== native test suite"
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
+
+echo "== the Windows libraries: voltrima.dll (PE32) and its PE32+ twin, and the checks of their files"
+for preset in mingw32 mingw64; do
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
+
+echo "== the test suite on 32-bit x86 Linux, under qemu"
+cmake --preset i386
+cmake --build --preset i386
+ctest --preset i386
