@@ -155,5 +155,15 @@ TEST(FloatStore, IgnoresTheLocale) {
   EXPECT_TRUE(d.Holds(1, F64(2.0)));
 }
 
+// Built for 32-bit x86 with x87 arithmetic, the store rounded these exact
+// products twice and stored a binary64 one unit off; the store's unit now
+// refuses to build with excess precision.
+TEST(FloatStoreRegression, ExactProductsAreRoundedOnce) {
+  ExpectCases({
+      {"%lf", "1659.378782e25", 1, {U64(0x45CACF07A01AED93)}},
+      {"%lf", "-116282759064187.e12", 1, {U64(0xC5580BF540000001)}},
+  });
+}
+
 }  // namespace
 }  // namespace voltrima::testing
