@@ -35,12 +35,23 @@ void TakeDigits(int& c, std::int32_t& unitsLeft, NumberText& text, ScanSource& s
   }
 }
 
+// fast_float takes a shortcut when the digits and the power of ten are both
+// exact: one multiplication or division. It rounds once only if float and
+// double arithmetic carry no excess precision; on 32-bit x86 with x87
+// arithmetic some binary64 results would be rounded twice and come out one
+// unit off. Such builds need -msse2 -mfpmath=sse.
+static_assert(FLT_EVAL_METHOD == 0 || FLT_EVAL_METHOD == 1,
+              "the float store needs arithmetic without excess precision");
+
 template <typename Float>
 void StoreFloat(void* destination, const char* text) {
   Float value{};
   // The text always holds at least one digit and ends at its zero byte;
   // fast_float stops at an empty exponent ("1e", "1e-"), which then counts
-  // as 0, and saturates exponents of any length to infinity or zero.
+  // as 0, and saturates exponents of any length to infinity or zero. Out of
+  // range is no error here: fast_float has already written the signed
+  // infinity or zero that rounding gives (newer releases also report it as
+  // result_out_of_range), which is the value to store.
   fast_float::from_chars(text, text + std::strlen(text), value);
   std::memcpy(destination, &value, sizeof value);
 }
