@@ -68,8 +68,8 @@ unsigned char AcceptedByte(const Step& step) {
 // written are 2 units, plus one more when a terminator follows.
 void ProbeText(Step& step, const unsigned char* letter) {
   const unsigned char taken = AcceptedByte(step);
-  if (taken == 0) {
-    // A set that takes no byte never stores; its unit is still the one the
+  if (taken == 0 || (step.warnings & UnclosedScanSet) != 0) {
+    // A set that takes no byte, or never closes, never stores; its unit is still the one the
     // wide form stands for.
     step.storeSize = step.spec.wideLevel > 0 ? 2 : 1;
     step.terminated = step.spec.conversion != 'c';

@@ -86,6 +86,8 @@ std::string ParseArguments(int argc, char** argv, Options& options) {
       options.file = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (!options.operands.empty()) {
+      options.operands.push_back(argv[i]);  // a TEXT such as "-5"
     } else {
       return "unknown option '" + std::string(arg) +
              "' (put -- before a format that starts with '-')";
@@ -176,9 +178,6 @@ int RunOnce(const char* format, const char* text) {
     if (step.destination >= voltrima::MaxDestinations)
       rows.push_back({DestinationLabel(step.destination), DirectiveText(format, step),
                       DescribeStore(step), "", "(not stored: past the 20 a call takes)"});
-  // A row without a byte count keeps its value in the count's column.
-  for (auto& row : rows)
-    if (row[3].empty()) row.erase(row.begin() + 3);
   PrintTable(rows);
   std::printf("%s\n", StopReason(result, scan, plan, format).c_str());
   return AnyGuardBroken(scan) ? ExitFault : 0;
@@ -240,8 +239,7 @@ std::string DescribeDirective(const char* format, const Step& step) {
   if (step.store == StoreKind::None)
     parts.push_back(step.letter ? "compares with " + Quoted(step.letter) : "never matches");
   else
-    parts.push_back(step.spec.suppress ? "reads " + DescribeStore(step) + ", stores nothing"
-                                       : DescribeStore(step));
+    parts.push_back(DescribeStore(step) + (step.spec.suppress ? " (not stored)" : ""));
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : ", ") + part;
   if (step.destination >= 0) text += " -> " + DestinationLabel(step.destination);
