@@ -75,7 +75,6 @@ std::size_t WrittenExtent(const unsigned char* first, const unsigned char* secon
 
 GuardedScan PrepareScan(const FormatPlan& plan) {
   GuardedScan scan;
-  scan.plan = &plan;
   for (const Step& step : plan.steps)
     if (step.destination >= 0 && step.destination < voltrima::MaxDestinations)
       scan.destinations.push_back(DestinationState{&step});

@@ -21,7 +21,6 @@ struct DestinationState {
 // Buffers for the destinations of one format, reused from line to line: the
 // arena grows to the longest input seen and is never given back.
 struct GuardedScan {
-  const FormatPlan* plan = nullptr;
   std::vector<DestinationState> destinations;  // the first 20 the format takes
   std::vector<unsigned char> arena;
   std::vector<unsigned char> firstRun;  // the buffers as the first call left them

@@ -2,7 +2,10 @@
 //   vscan FORMAT TEXT         one scan, one line per destination
 //   vscan --explain FORMAT    the steps of the format as the scanner sees them
 //   vscan -f FORMAT [FILE]    one row per line of a file (--json: JSON lines)
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
