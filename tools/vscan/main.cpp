@@ -14,6 +14,7 @@
 #include "format_plan.h"
 #include "guarded_scan.h"
 #include "render.h"
+#include "stop_point.h"
 
 namespace vscan {
 namespace {
@@ -149,19 +150,44 @@ std::string WrittenText(const DestinationState& d) {
   return std::to_string(d.written) + (d.written == 1 ? " byte" : " bytes");
 }
 
-// Why the scan stopped, as far as the stores tell it.
-std::string StopReason(int result, const GuardedScan& scan, const FormatPlan& plan,
-                       const char* format) {
-  if (result == -1) return "the input ran out before any directive succeeded";
-  for (const DestinationState& d : scan.destinations)
-    if (d.written == 0)
-      return "the scan ended before " + DestinationLabel(d.step->destination) + " " +
-             DirectiveText(format, *d.step) +
-             ": a mismatch, a field that failed, or the end of the input";
-  if (plan.destinationCount > voltrima::MaxDestinations)
-    return "a call takes at most 20 destinations: the scan ends at the 21st";
-  if (plan.destinationCount == 0) return "the format stores nothing";
-  return "every destination was stored";
+std::string StepText(const char* format, const Step& step, std::size_t failingOffset) {
+  switch (step.kind) {
+    case StepKind::WhitespaceRun: return "whitespace";
+    case StepKind::Literals: return Escaped(format + failingOffset, 1, Style::Human);
+    case StepKind::Directive:
+      return Escaped(format + step.offset, step.length, Style::Human);
+  }
+  return {};
+}
+
+// Why the scan stopped: where, and what the input held there.
+std::string StopReason(int result, const char* format, const char* text, const FormatPlan& plan,
+                       const GuardedScan& scan) {
+  const StopPoint stop = FindStopPoint(plan, format, text);
+  const std::size_t length = std::strlen(text);
+  std::string reason;
+  if (!stop.found) {
+    // Only past the 20th destination can the probes not tell.
+    reason = scan.destinations.back().written != 0
+                 ? "the scan stored #20 and ended at #21: a call takes at most 20 destinations"
+                 : "the scan stopped at or after #20";
+  } else if (stop.wholeFormat) {
+    reason = "the scan went through the whole format and read " +
+             std::to_string(stop.inputOffset) + " of " + std::to_string(length) + " input bytes";
+    if (plan.steps.back().kind == StepKind::WhitespaceRun)
+      reason += "; the whitespace at its end then meets the next input byte as if it were a "
+                "literal, which never matches";
+  } else {
+    reason = "the scan stopped at " + StepText(format, *stop.step, stop.formatOffset) +
+             " (format offset " + std::to_string(stop.formatOffset) + ")";
+    if (stop.inputOffset >= length)
+      reason += ": the input had run out";
+    else
+      reason += ", with the input at offset " + std::to_string(stop.inputOffset) + ": " +
+                Escaped(text + stop.inputOffset, 1, Style::Human);
+  }
+  if (result == -1) reason += "\n-1: the input ran out before any directive succeeded";
+  return reason;
 }
 
 int RunOnce(const char* format, const char* text) {
@@ -184,7 +210,7 @@ int RunOnce(const char* format, const char* text) {
       rows.push_back({DestinationLabel(step.destination), DirectiveText(format, step),
                       DescribeStore(step), "", "(not stored: past the 20 a call takes)"});
   PrintTable(rows);
-  std::printf("%s\n", StopReason(result, scan, plan, format).c_str());
+  std::printf("%s\n", StopReason(result, format, text, plan, scan).c_str());
   return AnyGuardBroken(scan) ? ExitFault : 0;
 }
 

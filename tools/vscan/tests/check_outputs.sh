@@ -38,6 +38,9 @@ check run_escapes      '%s %lc' "$(printf 'a"b\\c\xe9\x01 \xff')"
 # Where and why a scan stops.
 check run_mismatch     '%d,%d' '1;2'
 check run_empty_input  '%d %s' ''
+check run_input_out    '%d %d' '5'
+check run_space_at_end 'x ' 'x'
+check run_percent_end  '%d%' '5x'
 check run_no_stores    'abc%%' 'abc%'
 check run_past_twenty  "$twenty_one_ints" "$one_to_21"
 check run_dash_format  -- '-%d' '-5'
