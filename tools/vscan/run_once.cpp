@@ -39,7 +39,7 @@ std::string StopReason(int result, const char* format, const char* text, const F
   } else if (stop.wholeFormat) {
     reason = "the scan went through the whole format and read " +
              std::to_string(stop.inputOffset) + " of " + std::to_string(length) + " input bytes";
-    if (plan.steps.back().kind == StepKind::WhitespaceRun)
+    if (!plan.steps.empty() && plan.steps.back().kind == StepKind::WhitespaceRun)
       reason += "; the whitespace at its end then meets the next input byte as if it were a "
                 "literal, which never matches";
   } else {
