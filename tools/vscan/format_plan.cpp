@@ -32,7 +32,8 @@ int BytesWrittenBy(Store store) {
   return written;
 }
 
-// The spec as it would store: not suppressed, a width that takes the probe.
+// The directive as it would store: not suppressed, with a width that takes
+// the probe.
 DirectiveSpec StoringSpec(const DirectiveSpec& spec, std::int32_t width) {
   DirectiveSpec probe = spec;
   probe.suppress = false;
