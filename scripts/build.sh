@@ -18,6 +18,11 @@ echo "  build/mingw32/libvoltrima.dll.a   its import library, for linking with m
 echo "  src/entry/voltrima.def            its module-definition file"
 echo "  build/native/libvoltrima.so   shared library (exports DllSscanf only)"
 echo "  build/native/libvoltrima.a    static library"
+echo "  build/native/tools/vscan/vscan tries a format on real text (vscan --help)"
 echo
 echo "A scan:"
 build/native/examples/scan_line
+
+echo
+echo "The same line through vscan:"
+build/native/tools/vscan/vscan '%15s %d %lf %15s' 'move 12 -3.5 north'
