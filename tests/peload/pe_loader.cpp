@@ -296,9 +296,9 @@ struct ExportTable {
 };
 
 bool ReadExportTable(const LoadedImage& image, ExportTable* t) {
-  const unsigned char* optional = nullptr;
+  // The headers are mapped too, and were checked at load.
   const std::uint32_t pe = Load<std::uint32_t>(image.base + 0x3C);
-  optional = image.base + pe + 24;
+  const unsigned char* optional = image.base + pe + 24;
   const std::size_t directories = Is64 ? 112 : 96;
   t->directory = Load<std::uint32_t>(optional + directories + 8 * ExportDirectory);
   t->directorySize = Load<std::uint32_t>(optional + directories + 8 * ExportDirectory + 4);

@@ -102,8 +102,10 @@ std::string InstallThreadBlock(const LoadedImage& image, ThreadBlock* thread) {
   thread->tlsArray = static_cast<void**>(std::calloc(TlsSlots, sizeof(void*)));
   const std::size_t initial = image.tls.end - image.tls.start;
   thread->tlsData = static_cast<unsigned char*>(std::calloc(initial + image.tls.zeroFill + 16, 1));
-  if (thread->block == nullptr || thread->tlsArray == nullptr || thread->tlsData == nullptr)
+  if (thread->block == nullptr || thread->tlsArray == nullptr || thread->tlsData == nullptr) {
+    RemoveThreadBlock(thread);
     return "out of memory";
+  }
   if (initial != 0) std::memcpy(thread->tlsData, reinterpret_cast<const void*>(image.tls.start), initial);
   thread->tlsArray[0] = thread->tlsData;
 
@@ -244,6 +246,7 @@ PELOAD_SYSTEM_CALL Dword WaitForSingleObject(void* handle, Dword milliseconds) {
   }
   return sem_timedwait(&s->sem, &until) == 0 ? WaitDone : WaitTimedOut;
 }
+// Semaphores are the only handles handed out.
 PELOAD_SYSTEM_CALL Bool CloseHandle(void* handle) {
   auto* s = static_cast<Semaphore*>(handle);
   sem_destroy(&s->sem);
