@@ -2,6 +2,8 @@
 // export: the start-up code and the notification handler must report
 // success, and every scan must give the native library's result and bytes.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -265,6 +267,58 @@ TEST(Loader, AnImportWithoutAStubFailsTheLoadNamingIt) {
   EXPECT_NE(error.find("KERNEL32.dll!EnterCriticalSection"), std::string::npos) << error;
   EXPECT_NE(error.find("msvcrt.dll!_initterm"), std::string::npos) << error;
   EXPECT_EQ(image.base, nullptr);
+}
+
+// The run-time's pseudo-relocator asks for a region's access and changes it
+// before writing into read-only data; the shipped DLL has nothing for it to
+// do today, so its two stubs are proven here.
+template <typename Function>
+Function StubNamed(const char* name) {
+  for (const peload::Stub& s : peload::SystemStubs())
+    if (std::strcmp(s.name, name) == 0) return reinterpret_cast<Function>(s.address);
+  return nullptr;
+}
+
+TEST(Loader, MemoryStubsReportAndChangeARegionsAccess) {
+  struct Region {  // the platform's layout of a region's description
+    void* base;
+    void* allocationBase;
+    std::uint32_t allocationProtect;
+#if defined(__x86_64__)
+    std::uint16_t partition;
+#endif
+    std::uintptr_t size;
+    std::uint32_t state, protect, type;
+  };
+  using Query = std::uintptr_t(PELOAD_SYSTEM_CALL*)(const void*, Region*, std::uintptr_t);
+  using Protect = std::int32_t(PELOAD_SYSTEM_CALL*)(void*, std::uintptr_t, std::uint32_t, std::uint32_t*);
+  constexpr std::uint32_t ReadOnly = 0x02, ReadWrite = 0x04, ExecuteReadWrite = 0x40;
+  const Query query = StubNamed<Query>("VirtualQuery");
+  const Protect protect = StubNamed<Protect>("VirtualProtect");
+  ASSERT_NE(query, nullptr);
+  ASSERT_NE(protect, nullptr);
+
+  const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  auto* pages = static_cast<unsigned char*>(
+      mmap(nullptr, 3 * page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(pages, MAP_FAILED);
+  mprotect(pages + 2 * page, page, PROT_NONE);  // ends the read-only region
+  Region r{};
+  ASSERT_EQ(query(pages + page + 8, &r, sizeof r), sizeof r);
+  EXPECT_EQ(r.base, pages);
+  EXPECT_EQ(r.size, 2 * page);
+  EXPECT_EQ(r.protect, ReadOnly);
+
+  std::uint32_t old = 0;
+  ASSERT_EQ(protect(pages + page + 8, 4, ExecuteReadWrite, &old), 1);
+  EXPECT_EQ(old, ReadOnly);
+  pages[page + 8] = 1;  // would fault without the change
+  ASSERT_EQ(query(pages + page, &r, sizeof r), sizeof r);
+  EXPECT_EQ(r.protect, ExecuteReadWrite);
+  ASSERT_EQ(protect(pages + page + 8, 4, ReadWrite, &old), 1);
+  EXPECT_EQ(old, ExecuteReadWrite);
+  EXPECT_EQ(query(pages + page, &r, sizeof r - 1), 0u);  // too small a description
+  munmap(pages, 3 * page);
 }
 
 }  // namespace
