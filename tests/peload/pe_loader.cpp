@@ -192,6 +192,7 @@ std::string BindImports(const LoadedImage& image, Range table, const std::vector
     const std::uint32_t bound = Load<std::uint32_t>(d + 16);
     if (lookup == 0 && moduleName == 0 && bound == 0) break;
     const std::string module = NameAt(image, moduleName);
+    if (bound == 0) return "import of " + module + " without an address table";
     std::uint32_t names = lookup != 0 ? lookup : bound;
     for (std::uint32_t slot = bound;; names += sizeof(void*), slot += sizeof(void*)) {
       if (!InImage(image, names, sizeof(void*)) || !InImage(image, slot, sizeof(void*)))
