@@ -5,7 +5,8 @@
 // (which may hold further zero bytes: the scan must stop at the first).
 // Without the zero byte the whole rest is the format and the input is empty.
 // The control byte's low two bits withhold that many of the destinations the
-// format needs: a directive that finds none must end the scan untouched.
+// format needs from a second scan: a directive that finds none must end the
+// scan and store nothing, and up to it the scan must run as the first did.
 //
 // The format is learnt with the scanner's own directive parsing, so the
 // fuzzer and the scanner never disagree on which directive takes which
@@ -99,6 +100,46 @@ std::vector<std::size_t> DestinationSizes(const unsigned char* format, std::size
   return sizes;
 }
 
+struct Outcome {
+  int result;
+  std::vector<Allocation> destinations;
+};
+
+// One call with the first `given` destinations, each of exactly its size.
+// An allocation of 0 bytes still has its own address, so a directive that
+// may write nothing gets a destination where any write is caught.
+Outcome Scan(const Allocation& input, const Allocation& format, const std::vector<std::size_t>& sizes,
+             std::size_t given) {
+  Outcome outcome{0, {}};
+  void* slots[voltrima::MaxDestinations + 1] = {};
+  for (std::size_t i = 0; i < given; ++i) {
+    outcome.destinations.push_back({std::make_unique<unsigned char[]>(sizes[i]), sizes[i]});
+    slots[i] = outcome.destinations.back().bytes.get();
+  }
+  outcome.result = DllSscanf(
+      reinterpret_cast<const char*>(input.bytes.get()), reinterpret_cast<const char*>(format.bytes.get()),
+      slots[0], slots[1], slots[2], slots[3], slots[4], slots[5], slots[6], slots[7], slots[8],
+      slots[9], slots[10], slots[11], slots[12], slots[13], slots[14], slots[15], slots[16],
+      slots[17], slots[18], slots[19], slots[20]);
+  // A scan stores at most once per destination it was given.
+  if (outcome.result < -1 || outcome.result > static_cast<int>(given)) std::abort();
+  return outcome;
+}
+
+// With destinations withheld, the scan runs as with all of them up to the
+// first directive that finds none, and ends there: the destinations given
+// hold the same bytes, and no more values were stored. (The results may
+// differ beyond that: a shortened scan that ends before a field which would
+// fail at the end of the input returns 0 where the full one returns -1.)
+void ExpectSameUpToMissing(const Outcome& full, const Outcome& shortened) {
+  if (std::max(shortened.result, 0) > std::max(full.result, 0)) std::abort();
+  for (std::size_t i = 0; i < shortened.destinations.size(); ++i) {
+    const Allocation& a = full.destinations[i];
+    const Allocation& b = shortened.destinations[i];
+    if (a.size > 0 && std::memcmp(a.bytes.get(), b.bytes.get(), a.size) != 0) std::abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -114,29 +155,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      : CopyOf(data, 0, true);
   const std::size_t inputLength = std::strlen(reinterpret_cast<const char*>(input.bytes.get()));
 
-  const std::vector<std::size_t> sizes =
-      DestinationSizes(format.bytes.get(), inputLength);
-  std::size_t given = std::min<std::size_t>(sizes.size(), voltrima::MaxDestinations);
-  given -= std::min<std::size_t>(given, withheld);
+  const std::vector<std::size_t> sizes = DestinationSizes(format.bytes.get(), inputLength);
+  const std::size_t all = std::min<std::size_t>(sizes.size(), voltrima::MaxDestinations);
+  const std::size_t given = all - std::min<std::size_t>(all, withheld);
 
-  // An allocation of 0 bytes still has its own address, so a directive that
-  // may write nothing gets a destination where any write is caught.
-  std::vector<Allocation> destinations;
-  void* slots[voltrima::MaxDestinations + 1] = {};
-  for (std::size_t i = 0; i < given; ++i) {
-    destinations.push_back({std::make_unique<unsigned char[]>(sizes[i]), sizes[i]});
-    slots[i] = destinations.back().bytes.get();
-  }
+  const Outcome full = Scan(input, format, sizes, all);
+  if (given < all) ExpectSameUpToMissing(full, Scan(input, format, sizes, given));
 
-  const int result = DllSscanf(
-      reinterpret_cast<const char*>(input.bytes.get()), reinterpret_cast<const char*>(format.bytes.get()),
-      slots[0], slots[1], slots[2], slots[3], slots[4], slots[5], slots[6], slots[7], slots[8],
-      slots[9], slots[10], slots[11], slots[12], slots[13], slots[14], slots[15], slots[16],
-      slots[17], slots[18], slots[19], slots[20]);
-
-  // A scan stores at most once per destination it was given, and only
-  // reads the two texts.
-  if (result < -1 || result > static_cast<int>(given)) std::abort();
+  // The two texts are only read.
   if (std::memcmp(format.bytes.get(), data, formatLength) != 0) std::abort();
   if (separator && std::memcmp(input.bytes.get(), separator + 1, input.size) != 0) std::abort();
   return 0;
