@@ -29,3 +29,16 @@ for bits in 32 64; do
   cmake --build --preset peload$bits
   ctest --preset peload$bits
 done
+
+echo "== test suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset sanitize
+cmake --build --preset sanitize
+ctest --preset sanitize
+
+echo "== concurrency test under ThreadSanitizer"
+cmake --preset thread
+cmake --build --preset thread
+ctest --preset thread
+
+echo "== smoke fuzz (60 seconds)"
+bash scripts/fuzz.sh 60
