@@ -52,7 +52,15 @@ void StoreFloat(void* destination, const char* text) {
   // range is no error here: fast_float has already written the signed
   // infinity or zero that rounding gives (newer releases also report it as
   // result_out_of_range), which is the value to store.
-  fast_float::from_chars(text, text + std::strlen(text), value);
+  //
+  // The sign is applied here, not by the parser: the magnitude rounds the
+  // same either way (rounding to nearest is symmetric) and negation is
+  // exact, while the parser, built with clang, returns +0 for a negative
+  // zero whenever the rounding mode is not to nearest.
+  const bool negative = *text == '-';
+  const char* digits = text + (negative ? 1 : 0);
+  fast_float::from_chars(digits, digits + std::strlen(digits), value);
+  if (negative) value = -value;
   std::memcpy(destination, &value, sizeof value);
 }
 
