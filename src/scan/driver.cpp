@@ -131,29 +131,39 @@ const unsigned char* ParseDirective(const unsigned char* percent, DirectiveSpec&
   spec = DirectiveSpec{};
   const unsigned char* p = percent + 1;
   for (;; ++p) {
-    const unsigned char b = *p;
-    if (b >= '0' && b <= '9') {
-      AddWidthDigit(spec, b - '0');
-    } else if (b == '*') {
-      spec.suppress = true;
-    } else if (b == 'F' || b == 'N') {
-      // accepted and ignored
-    } else if (b == 'I' && IsInt64Group(p)) {
-      spec.isInt64 = true;
-      p += 2;  // onto the '4'
-    } else if (b == 'L') {
-      CountUp(spec.sizeLevel);
-    } else if (b == 'h') {
-      CountDown(spec.sizeLevel);
-      CountDown(spec.wideLevel);
-    } else if (b == 'l') {
-      CountUp(spec.sizeLevel);
-      CountUp(spec.wideLevel);
-    } else if (b == 'w') {
-      CountUp(spec.wideLevel);
-    } else {
-      break;  // the letter, which may be the zero byte
+    switch (const unsigned char b = *p) {
+      case '0': case '1': case '2': case '3': case '4':
+      case '5': case '6': case '7': case '8': case '9':
+        AddWidthDigit(spec, b - '0');
+        continue;
+      case '*':
+        spec.suppress = true;
+        continue;
+      case 'F': case 'N':
+        continue;  // accepted and ignored
+      case 'I':
+        if (!IsInt64Group(p)) break;  // 'I' is the letter
+        spec.isInt64 = true;
+        p += 2;  // onto the '4'
+        continue;
+      case 'L':
+        CountUp(spec.sizeLevel);
+        continue;
+      case 'h':
+        CountDown(spec.sizeLevel);
+        CountDown(spec.wideLevel);
+        continue;
+      case 'l':
+        CountUp(spec.sizeLevel);
+        CountUp(spec.wideLevel);
+        continue;
+      case 'w':
+        CountUp(spec.wideLevel);
+        continue;
+      default:
+        break;  // the letter, which may be the zero byte
     }
+    break;
   }
   if (spec.wideLevel == 0) spec.wideLevel = (*p == 'S' || *p == 'C') ? 1 : -1;
   spec.conversion = *p | 0x20;  // '[' folds to '{': both open a scan set
