@@ -15,12 +15,18 @@ constexpr void AddMember(ScanSet& set, unsigned value) {
   set.memberBits[value >> 3] = static_cast<std::uint8_t>(set.memberBits[value >> 3] | (1u << (value & 7)));
 }
 
-// Ranges run between unsigned bytes in either order; the counter is wider
-// than a byte so that a range ending at 0xFF stops there.
+// Ranges run between unsigned bytes in either order. They are added one
+// byte of the table at a time (a-z takes four steps, not 26); the counter is
+// wider than a byte so that a range ending at 0xFF stops there.
 constexpr void AddRange(ScanSet& set, unsigned char from, unsigned char to) {
-  const unsigned low = from < to ? from : to;
+  unsigned low = from < to ? from : to;
   const unsigned high = from < to ? to : from;
-  for (unsigned v = low; v <= high; ++v) AddMember(set, v);
+  while (low <= high) {
+    const unsigned last = (low | 7) < high ? (low | 7) : high;  // the last member in low's byte
+    const unsigned bits = (0xFFu >> (7 - (last & 7))) & (0xFFu << (low & 7));
+    set.memberBits[low >> 3] = static_cast<std::uint8_t>(set.memberBits[low >> 3] | bits);
+    low = last + 1;
+  }
 }
 
 constexpr const unsigned char* BuildSet(const unsigned char* p, bool scanSetRules, ScanSet& set) {
