@@ -71,12 +71,56 @@ int Result(const ScanState& state) {
   return state.assignedCount;
 }
 
+// Parses into a freshly set-up spec. It lives in this unit's private part so
+// that the compiler inlines it into the driver; ParseDirective wraps it.
+const unsigned char* ParseInto(const unsigned char* percent, DirectiveSpec& spec) {
+  const unsigned char* p = percent + 1;
+  for (;; ++p) {
+    switch (const unsigned char b = *p) {
+      case '0': case '1': case '2': case '3': case '4':
+      case '5': case '6': case '7': case '8': case '9':
+        AddWidthDigit(spec, b - '0');
+        continue;
+      case '*':
+        spec.suppress = true;
+        continue;
+      case 'F': case 'N':
+        continue;  // accepted and ignored
+      case 'I':
+        if (!IsInt64Group(p)) break;  // 'I' is the letter
+        spec.isInt64 = true;
+        p += 2;  // onto the '4'
+        continue;
+      case 'L':
+        CountUp(spec.sizeLevel);
+        continue;
+      case 'h':
+        CountDown(spec.sizeLevel);
+        CountDown(spec.wideLevel);
+        continue;
+      case 'l':
+        CountUp(spec.sizeLevel);
+        CountUp(spec.wideLevel);
+        continue;
+      case 'w':
+        CountUp(spec.wideLevel);
+        continue;
+      default:
+        break;  // the letter, which may be the zero byte
+    }
+    break;
+  }
+  if (spec.wideLevel == 0) spec.wideLevel = (*p == 'S' || *p == 'C') ? 1 : -1;
+  spec.conversion = *p | 0x20;  // '[' folds to '{': both open a scan set
+  return p;
+}
+
 // Runs the directive whose '%' is at `position`: parse, prepare, dispatch,
 // finish. Moves `position` past the directive on success.
 bool RunDirective(ScanState& state, ScanSource& source, const DestinationList& destinations,
                   const unsigned char*& position) {
   DirectiveSpec spec;
-  const unsigned char* letter = ParseDirective(position, spec);
+  const unsigned char* letter = ParseInto(position, spec);
   const ConversionKind kind = KindOf(spec.conversion);
 
   void* destination = nullptr;
@@ -129,45 +173,7 @@ bool RunDirective(ScanState& state, ScanSource& source, const DestinationList& d
 
 const unsigned char* ParseDirective(const unsigned char* percent, DirectiveSpec& spec) {
   spec = DirectiveSpec{};
-  const unsigned char* p = percent + 1;
-  for (;; ++p) {
-    switch (const unsigned char b = *p) {
-      case '0': case '1': case '2': case '3': case '4':
-      case '5': case '6': case '7': case '8': case '9':
-        AddWidthDigit(spec, b - '0');
-        continue;
-      case '*':
-        spec.suppress = true;
-        continue;
-      case 'F': case 'N':
-        continue;  // accepted and ignored
-      case 'I':
-        if (!IsInt64Group(p)) break;  // 'I' is the letter
-        spec.isInt64 = true;
-        p += 2;  // onto the '4'
-        continue;
-      case 'L':
-        CountUp(spec.sizeLevel);
-        continue;
-      case 'h':
-        CountDown(spec.sizeLevel);
-        CountDown(spec.wideLevel);
-        continue;
-      case 'l':
-        CountUp(spec.sizeLevel);
-        CountUp(spec.wideLevel);
-        continue;
-      case 'w':
-        CountUp(spec.wideLevel);
-        continue;
-      default:
-        break;  // the letter, which may be the zero byte
-    }
-    break;
-  }
-  if (spec.wideLevel == 0) spec.wideLevel = (*p == 'S' || *p == 'C') ? 1 : -1;
-  spec.conversion = *p | 0x20;  // '[' folds to '{': both open a scan set
-  return p;
+  return ParseInto(percent, spec);
 }
 
 ConversionKind KindOf(int conversion) {
