@@ -81,22 +81,30 @@ void StoreWide(unsigned char* out, int byte) {
 // Takes characters while the set accepts them and the width lasts; the
 // width is counted down before each read, so no character past it is read.
 // Returns how many were taken; `current` is the last value read.
+//
+// The loop works on local copies of the width and the source: a store
+// through `out` may alias any structure, and would make the compiler reload
+// their fields at every character.
 std::size_t CollectRun(const ScanSet& set, DirectiveSpec& spec, void* destination, bool wideForm,
                        ScanState& state, ScanSource& source) {
   auto* out = static_cast<unsigned char*>(destination);
+  const bool store = !spec.suppress;
+  const bool hasWidth = spec.widthDigits > 0;
+  std::int32_t width = spec.width;
+  ScanSource local = source;
+  int c = state.current;
   std::size_t taken = 0;
   for (;;) {
-    if (spec.widthDigits > 0) {
-      if (spec.width == 0) break;
-      --spec.width;
+    if (hasWidth) {
+      if (width == 0) break;
+      --width;
     }
-    const int c = source.Read();
-    state.current = c;
+    c = local.Read();
     if (!set.Accepts(c)) {
-      source.Unread(c);
+      local.Unread(c);
       break;
     }
-    if (!spec.suppress) {
+    if (store) {
       if (wideForm)
         StoreWide(out + 2 * taken, c);
       else
@@ -104,6 +112,9 @@ std::size_t CollectRun(const ScanSet& set, DirectiveSpec& spec, void* destinatio
     }
     ++taken;
   }
+  spec.width = width;
+  source = local;
+  state.current = c;
   return taken;
 }
 
