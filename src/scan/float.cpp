@@ -65,7 +65,10 @@ void FloatStoreHook(int selector, void* destination, const char* text) {
     StoreFloat<float>(destination, text);
 }
 
-bool ScanFloat(DirectiveSpec& spec, ScanState& state, ScanSource& source, void* destination) {
+// Never inlined: its number text would otherwise sit in the frame of every
+// call, whatever directives the format holds.
+[[gnu::noinline]] bool ScanFloat(DirectiveSpec& spec, ScanState& state, ScanSource& source,
+                                 void* destination) {
   NumberText text;
   std::int32_t unitsLeft = spec.width;
   int c = state.current;
