@@ -4,8 +4,9 @@
 //
 // Each call runs on a thread whose stack is ours and painted with a pattern;
 // afterwards the lowest byte that no longer holds the pattern is the deepest
-// point reached. A call of an empty function from the same place is the
-// baseline, so the figure is what the call adds below its caller's frame.
+// point reached. A call of an empty function with the same arguments from
+// the same place is the baseline, so the figure is what the call adds below
+// its caller's frame and the arguments the caller pushed.
 // A report, not a check: calls deeper than 1 KiB are marked, and the exit
 // status is 0 unless the measurement itself could not run.
 #include <pthread.h>
@@ -36,7 +37,9 @@ struct Job {
   const Call* call;  // null: the baseline
 };
 
-__attribute__((noinline)) int Nothing(const char* input, const char* format) {
+// The baseline takes the same arguments as DllSscanf, so that the arguments
+// the caller passes on the stack count as the caller's, not the call's.
+__attribute__((noinline)) int Nothing(const char* input, const char* format, ...) {
   asm volatile("" ::"r"(input), "r"(format) : "memory");
   return 0;
 }
@@ -45,7 +48,8 @@ void* RunJob(void* argument) {
   const Job& job = *static_cast<const Job*>(argument);
   auto* d = destinations;
   if (job.call == nullptr) {
-    Nothing("", "");
+    Nothing("", "", d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7], d[8], d[9], d[10], d[11], d[12], d[13],
+            d[14], d[15], d[16], d[17], d[18], d[19], nullptr);
   } else {
     DllSscanf(job.call->input.c_str(), job.call->format.c_str(), d[0], d[1], d[2], d[3], d[4], d[5], d[6],
               d[7], d[8], d[9], d[10], d[11], d[12], d[13], d[14], d[15], d[16], d[17], d[18], d[19],
