@@ -16,16 +16,16 @@ constexpr void AddMember(ScanSet& set, unsigned value) {
 }
 
 // Ranges run between unsigned bytes in either order. They are added one
-// byte of the table at a time (a-z takes four steps, not 26); the counter is
-// wider than a byte so that a range ending at 0xFF stops there.
+// byte of the table at a time (a-z takes four steps, not 26): every byte
+// inside the range is full, the two at its ends are masked.
 constexpr void AddRange(ScanSet& set, unsigned char from, unsigned char to) {
-  unsigned low = from < to ? from : to;
+  const unsigned low = from < to ? from : to;
   const unsigned high = from < to ? to : from;
-  while (low <= high) {
-    const unsigned last = (low | 7) < high ? (low | 7) : high;  // the last member in low's byte
-    const unsigned bits = (0xFFu >> (7 - (last & 7))) & (0xFFu << (low & 7));
-    set.memberBits[low >> 3] = static_cast<std::uint8_t>(set.memberBits[low >> 3] | bits);
-    low = last + 1;
+  for (unsigned byte = low >> 3; byte <= high >> 3; ++byte) {
+    unsigned bits = 0xFF;
+    if (byte == low >> 3) bits &= 0xFFu << (low & 7);          // none below `low`
+    if (byte == high >> 3) bits &= 0xFFu >> (7 - (high & 7));  // none above `high`
+    set.memberBits[byte] = static_cast<std::uint8_t>(set.memberBits[byte] | bits);
   }
 }
 
