@@ -111,7 +111,7 @@ bool ScanInteger(DirectiveSpec& spec, ScanState& state, ScanSource& source, void
   }
 
   // The 0x prefix of %i and %x, and the leading 0 of %i, cost no width.
-  if ((letter == 'i' || letter == 'x') && c == '0') {
+  if (c == '0' && (letter == 'i' || letter == 'x')) {
     c = source.Read();
     if (c == 'x' || c == 'X') {
       c = source.Read();
