@@ -71,8 +71,9 @@ int Result(const ScanState& state) {
   return state.assignedCount;
 }
 
-// Parses into a freshly set-up spec. It lives in this unit's private part so
-// that the compiler inlines it into the driver; ParseDirective wraps it.
+// Parses into a freshly set-up DirectiveSpec. It lives in this unit's private
+// part so that the compiler inlines it into the driver; ParseDirective wraps
+// it.
 const unsigned char* ParseInto(const unsigned char* percent, DirectiveSpec& spec) {
   const unsigned char* p = percent + 1;
   for (;; ++p) {
@@ -117,8 +118,8 @@ const unsigned char* ParseInto(const unsigned char* percent, DirectiveSpec& spec
 
 // ScanFloat stays out of line (its number text would otherwise sit in the
 // frame of every call). It gets copies, so that the addresses of the
-// driver's own spec, state and source never escape, and the compiler can
-// keep them in registers for every other directive.
+// driver's own DirectiveSpec, ScanState and ScanSource never escape, and the
+// compiler can keep them in registers for every other directive.
 bool ScanFloatOnCopies(DirectiveSpec& spec, ScanState& state, ScanSource& source, void* destination) {
   DirectiveSpec specCopy = spec;
   ScanState stateCopy = state;
