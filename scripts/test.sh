@@ -42,3 +42,7 @@ ctest --preset thread
 
 echo "== smoke fuzz (60 seconds)"
 bash scripts/fuzz.sh 60
+
+echo "== benchmark smoke run (no timing is checked)"
+build/native/bench/voltrima_bench --benchmark_min_time=0.001 >/dev/null
+build/native/bench/voltrima_stack_depth >/dev/null

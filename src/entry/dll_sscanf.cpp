@@ -6,15 +6,16 @@
 
 extern "C" VOLTRIMA_API int VOLTRIMA_CALL DllSscanf(const char* input, const char* format, ...) {
   voltrima::DestinationList destinations;
-  destinations.count = 0;
   std::va_list arguments;
   va_start(arguments, format);
   // The list ends at the first null; an argument after the 20th is never read.
-  while (destinations.count < voltrima::MaxDestinations) {
+  int count = 0;
+  while (count < voltrima::MaxDestinations) {
     void* destination = va_arg(arguments, void*);
     if (destination == nullptr) break;
-    destinations.slots[destinations.count++] = destination;
+    destinations.slots[count++] = destination;
   }
   va_end(arguments);
+  destinations.count = count;
   return voltrima::ScanString(input, format, destinations);
 }

@@ -71,12 +71,72 @@ int Result(const ScanState& state) {
   return state.assignedCount;
 }
 
+// Parses into a freshly set-up DirectiveSpec. It lives in this unit's private
+// part so that the compiler inlines it into the driver; ParseDirective wraps
+// it.
+const unsigned char* ParseInto(const unsigned char* percent, DirectiveSpec& spec) {
+  const unsigned char* p = percent + 1;
+  for (;; ++p) {
+    switch (const unsigned char b = *p) {
+      case '0': case '1': case '2': case '3': case '4':
+      case '5': case '6': case '7': case '8': case '9':
+        AddWidthDigit(spec, b - '0');
+        continue;
+      case '*':
+        spec.suppress = true;
+        continue;
+      case 'F': case 'N':
+        continue;  // accepted and ignored
+      case 'I':
+        if (!IsInt64Group(p)) break;  // 'I' is the letter
+        spec.isInt64 = true;
+        p += 2;  // onto the '4'
+        continue;
+      case 'L':
+        CountUp(spec.sizeLevel);
+        continue;
+      case 'h':
+        CountDown(spec.sizeLevel);
+        CountDown(spec.wideLevel);
+        continue;
+      case 'l':
+        CountUp(spec.sizeLevel);
+        CountUp(spec.wideLevel);
+        continue;
+      case 'w':
+        CountUp(spec.wideLevel);
+        continue;
+      default:
+        break;  // the letter, which may be the zero byte
+    }
+    break;
+  }
+  if (spec.wideLevel == 0) spec.wideLevel = (*p == 'S' || *p == 'C') ? 1 : -1;
+  spec.conversion = *p | 0x20;  // '[' folds to '{': both open a scan set
+  return p;
+}
+
+// ScanFloat stays out of line (its number text would otherwise sit in the
+// frame of every call). It gets copies, so that the addresses of the
+// driver's own DirectiveSpec, ScanState and ScanSource never escape, and the
+// compiler can keep them in registers for every other directive.
+bool ScanFloatOnCopies(DirectiveSpec& spec, ScanState& state, ScanSource& source, void* destination) {
+  DirectiveSpec specCopy = spec;
+  ScanState stateCopy = state;
+  ScanSource sourceCopy = source;
+  const bool matched = ScanFloat(specCopy, stateCopy, sourceCopy, destination);
+  spec = specCopy;
+  state = stateCopy;
+  source = sourceCopy;
+  return matched;
+}
+
 // Runs the directive whose '%' is at `position`: parse, prepare, dispatch,
 // finish. Moves `position` past the directive on success.
 bool RunDirective(ScanState& state, ScanSource& source, const DestinationList& destinations,
                   const unsigned char*& position) {
   DirectiveSpec spec;
-  const unsigned char* letter = ParseDirective(position, spec);
+  const unsigned char* letter = ParseInto(position, spec);
   const ConversionKind kind = KindOf(spec.conversion);
 
   void* destination = nullptr;
@@ -113,7 +173,7 @@ bool RunDirective(ScanState& state, ScanSource& source, const DestinationList& d
       if (!ScanText(spec, state, source, destination, position)) return false;
       break;
     case ConversionKind::Float:
-      if (!ScanFloat(spec, state, source, destination)) return false;
+      if (!ScanFloatOnCopies(spec, state, source, destination)) return false;
       break;
     case ConversionKind::Literal:
       if (!CompareLiteral(spec, state, source, *letter)) return false;
@@ -129,35 +189,7 @@ bool RunDirective(ScanState& state, ScanSource& source, const DestinationList& d
 
 const unsigned char* ParseDirective(const unsigned char* percent, DirectiveSpec& spec) {
   spec = DirectiveSpec{};
-  const unsigned char* p = percent + 1;
-  for (;; ++p) {
-    const unsigned char b = *p;
-    if (b >= '0' && b <= '9') {
-      AddWidthDigit(spec, b - '0');
-    } else if (b == '*') {
-      spec.suppress = true;
-    } else if (b == 'F' || b == 'N') {
-      // accepted and ignored
-    } else if (b == 'I' && IsInt64Group(p)) {
-      spec.isInt64 = true;
-      p += 2;  // onto the '4'
-    } else if (b == 'L') {
-      CountUp(spec.sizeLevel);
-    } else if (b == 'h') {
-      CountDown(spec.sizeLevel);
-      CountDown(spec.wideLevel);
-    } else if (b == 'l') {
-      CountUp(spec.sizeLevel);
-      CountUp(spec.wideLevel);
-    } else if (b == 'w') {
-      CountUp(spec.wideLevel);
-    } else {
-      break;  // the letter, which may be the zero byte
-    }
-  }
-  if (spec.wideLevel == 0) spec.wideLevel = (*p == 'S' || *p == 'C') ? 1 : -1;
-  spec.conversion = *p | 0x20;  // '[' folds to '{': both open a scan set
-  return p;
+  return ParseInto(percent, spec);
 }
 
 ConversionKind KindOf(int conversion) {

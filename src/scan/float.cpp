@@ -25,14 +25,25 @@ struct NumberText {
   void Append(int c) { bytes[length++] = static_cast<char>(c); }
 };
 
-// Copies digits while a unit is left.
+// Copies digits while a unit is left. The loop works on copies of the
+// source and the text's length, which the compiler keeps in registers
+// instead of storing them back at every digit.
 void TakeDigits(int& c, std::int32_t& unitsLeft, NumberText& text, ScanSource& source) {
-  while (IsDigit(c) && unitsLeft > 0) {
-    --unitsLeft;
-    text.Append(c);
-    text.anyDigit = true;
-    c = source.Read();
-  }
+  if (!IsDigit(c) || unitsLeft <= 0) return;
+  ScanSource local = source;
+  std::size_t length = text.length;
+  std::int32_t units = unitsLeft;
+  int value = c;
+  do {
+    --units;
+    text.bytes[length++] = static_cast<char>(value);
+    value = local.Read();
+  } while (IsDigit(value) && units > 0);
+  text.anyDigit = true;
+  text.length = length;
+  unitsLeft = units;
+  c = value;
+  source = local;
 }
 
 // fast_float takes a shortcut when the digits and the power of ten are both
@@ -73,7 +84,10 @@ void FloatStoreHook(int selector, void* destination, const char* text) {
     StoreFloat<float>(destination, text);
 }
 
-bool ScanFloat(DirectiveSpec& spec, ScanState& state, ScanSource& source, void* destination) {
+// Never inlined: its number text would otherwise sit in the frame of every
+// call, whatever directives the format holds.
+[[gnu::noinline]] bool ScanFloat(DirectiveSpec& spec, ScanState& state, ScanSource& source,
+                                 void* destination) {
   NumberText text;
   std::int32_t unitsLeft = spec.width;
   int c = state.current;

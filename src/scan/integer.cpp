@@ -46,22 +46,37 @@ unsigned BaseOf(const DirectiveSpec& spec) {
 // Reads the digits of the field into a wrapping accumulator. The width, when
 // given, counts every digit; when it runs out nothing more is read and
 // `current` keeps the last digit. Otherwise the non-digit that ended the
-// field is given back.
+// field is read and given back.
+//
+// A digit in `c` came from the byte just before the cursor, so the run is
+// walked in place; the count and the cursor then end where those Reads and
+// the Unread would have left them: just past the last digit, with one read
+// counted for every digit after the first.
 template <typename Accumulator>
 Accumulator AccumulateDigits(int& c, unsigned base, bool hasWidth, std::int32_t& widthLeft,
                              bool& anyDigit, ScanSource& source) {
-  Accumulator value = 0;
-  for (;;) {
-    const unsigned digit = DigitIn(c, base);
-    if (digit >= base) {
-      source.Unread(c);
-      return value;
-    }
-    value = static_cast<Accumulator>(value * base + digit);
-    anyDigit = true;
-    if (hasWidth && --widthLeft == 0) return value;
-    c = source.Read();
+  unsigned digit = DigitIn(c, base);
+  if (digit >= base) {
+    source.Unread(c);
+    return 0;
   }
+  const unsigned char* run = source.cursor - 1;
+  std::int32_t taken = 0;
+  Accumulator value = 0;
+  do {
+    value = static_cast<Accumulator>(value * base + digit);
+    ++taken;
+    if (hasWidth && --widthLeft == 0) break;
+    digit = HexDigitValue(run[taken]);  // the zero byte is no digit
+  } while (digit < base);
+  anyDigit = true;
+  source.cursor = run + taken;
+  source.consumedCount += static_cast<std::uint32_t>(taken - 1);
+  if (hasWidth && widthLeft == 0)
+    c = run[taken - 1];
+  else
+    c = run[taken] != 0 ? run[taken] : EndOfInput;
+  return value;
 }
 
 }  // namespace
@@ -96,7 +111,7 @@ bool ScanInteger(DirectiveSpec& spec, ScanState& state, ScanSource& source, void
   }
 
   // The 0x prefix of %i and %x, and the leading 0 of %i, cost no width.
-  if ((letter == 'i' || letter == 'x') && c == '0') {
+  if (c == '0' && (letter == 'i' || letter == 'x')) {
     c = source.Read();
     if (c == 'x' || c == 'X') {
       c = source.Read();

@@ -15,12 +15,18 @@ constexpr void AddMember(ScanSet& set, unsigned value) {
   set.memberBits[value >> 3] = static_cast<std::uint8_t>(set.memberBits[value >> 3] | (1u << (value & 7)));
 }
 
-// Ranges run between unsigned bytes in either order; the counter is wider
-// than a byte so that a range ending at 0xFF stops there.
+// Ranges run between unsigned bytes in either order. They are added one
+// byte of the table at a time (a-z takes four steps, not 26): every byte
+// inside the range is full, the two at its ends are masked.
 constexpr void AddRange(ScanSet& set, unsigned char from, unsigned char to) {
   const unsigned low = from < to ? from : to;
   const unsigned high = from < to ? to : from;
-  for (unsigned v = low; v <= high; ++v) AddMember(set, v);
+  for (unsigned byte = low >> 3; byte <= high >> 3; ++byte) {
+    unsigned bits = 0xFF;
+    if (byte == low >> 3) bits &= 0xFFu << (low & 7);          // none below `low`
+    if (byte == high >> 3) bits &= 0xFFu >> (7 - (high & 7));  // none above `high`
+    set.memberBits[byte] = static_cast<std::uint8_t>(set.memberBits[byte] | bits);
+  }
 }
 
 constexpr const unsigned char* BuildSet(const unsigned char* p, bool scanSetRules, ScanSet& set) {
@@ -75,22 +81,30 @@ void StoreWide(unsigned char* out, int byte) {
 // Takes characters while the set accepts them and the width lasts; the
 // width is counted down before each read, so no character past it is read.
 // Returns how many were taken; `current` is the last value read.
+//
+// The loop works on local copies of the width and the source: a store
+// through `out` may alias any structure, and would make the compiler reload
+// their fields at every character.
 std::size_t CollectRun(const ScanSet& set, DirectiveSpec& spec, void* destination, bool wideForm,
                        ScanState& state, ScanSource& source) {
   auto* out = static_cast<unsigned char*>(destination);
+  const bool store = !spec.suppress;
+  const bool hasWidth = spec.widthDigits > 0;
+  std::int32_t width = spec.width;
+  ScanSource local = source;
+  int c = state.current;
   std::size_t taken = 0;
   for (;;) {
-    if (spec.widthDigits > 0) {
-      if (spec.width == 0) break;
-      --spec.width;
+    if (hasWidth) {
+      if (width == 0) break;
+      --width;
     }
-    const int c = source.Read();
-    state.current = c;
+    c = local.Read();
     if (!set.Accepts(c)) {
-      source.Unread(c);
+      local.Unread(c);
       break;
     }
-    if (!spec.suppress) {
+    if (store) {
       if (wideForm)
         StoreWide(out + 2 * taken, c);
       else
@@ -98,6 +112,9 @@ std::size_t CollectRun(const ScanSet& set, DirectiveSpec& spec, void* destinatio
     }
     ++taken;
   }
+  spec.width = width;
+  source = local;
+  state.current = c;
   return taken;
 }
 
