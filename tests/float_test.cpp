@@ -104,25 +104,6 @@ TEST(FloatFailures, AFieldWithoutAMantissaDigitFails) {
   });
 }
 
-// One float field read straight through ScanFloat, suppressed so that
-// nothing is stored: whether it succeeded, what it consumed, what is left.
-struct FieldEnd {
-  bool ok;
-  std::uint32_t consumed;
-  std::string left;
-};
-
-FieldEnd ReadField(const char* directive, const char* input) {
-  DirectiveSpec spec;
-  ParseDirective(reinterpret_cast<const unsigned char*>(directive), spec);
-  spec.suppress = true;
-  ScanSource source = OpenSource(input);
-  ScanState state;
-  state.current = source.SkipWhitespace();
-  const bool ok = ScanFloat(spec, state, source, nullptr);
-  return {ok, source.consumedCount, reinterpret_cast<const char*>(source.cursor)};
-}
-
 TEST(FloatFailures, WhatAFailedFieldConsumedStaysConsumed) {
   struct Case {
     const char* directive;
@@ -151,10 +132,10 @@ TEST(FloatFailures, WhatAFailedFieldConsumedStaysConsumed) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.directive) + " on \"" + c.input + "\"");
-    const FieldEnd got = ReadField(c.directive, c.input);
+    const FieldEnd got = RunField(c.directive, c.input, /*suppress=*/true);
     EXPECT_EQ(got.ok, c.expected.ok);
     EXPECT_EQ(got.consumed, c.expected.consumed);
-    EXPECT_EQ(got.left, c.expected.left);
+    EXPECT_EQ(got.rest, c.expected.rest);
   }
 }
 

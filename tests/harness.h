@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/scan.h"
 #include "voltrima.h"
 
 namespace voltrima::testing {
@@ -100,6 +101,42 @@ inline void ExpectCase(const ScanCase& c) {
 
 inline void ExpectCases(std::initializer_list<ScanCase> cases) {
   for (const ScanCase& c : cases) ExpectCase(c);
+}
+
+// One directive run straight through its conversion, prepared as the driver
+// prepares it: whether it succeeded, what it consumed, what is left of the
+// input, the value in hand, and where the format position rests (from the
+// '%'; -1 after a failure). A failed field ends the scan, so no %n can show
+// these; this can. A suppressed directive stores nothing.
+struct FieldEnd {
+  bool ok;
+  std::uint32_t consumed;
+  std::string rest;
+  int current = NoValue;
+  int formatOffset = -1;
+};
+
+inline FieldEnd RunField(const char* directive, const char* input, bool suppress = false) {
+  DirectiveSpec spec;
+  const auto* format = reinterpret_cast<const unsigned char*>(directive);
+  const unsigned char* position = ParseDirective(format, spec);
+  spec.suppress = spec.suppress || suppress;
+  ScanSource source = OpenSource(input);
+  ScanState state;
+  // %c and scan sets skip no whitespace before their first character.
+  state.current = spec.conversion == 'c' || spec.conversion == '{' ? source.Read()
+                                                                   : source.SkipWhitespace();
+  alignas(8) unsigned char destination[Destinations::Size];
+  void* to = spec.suppress ? nullptr : destination;
+  bool ok = false;
+  switch (KindOf(spec.conversion)) {
+    case ConversionKind::Integer: ok = ScanInteger(spec, state, source, to); break;
+    case ConversionKind::Text: ok = ScanText(spec, state, source, to, position); break;
+    case ConversionKind::Float: ok = ScanFloat(spec, state, source, to); break;
+    default: ADD_FAILURE() << directive << " is not a field directive";
+  }
+  return {ok, source.consumedCount, reinterpret_cast<const char*>(source.cursor), state.current,
+          ok ? static_cast<int>(position - format) : -1};
 }
 
 }  // namespace voltrima::testing

@@ -232,24 +232,6 @@ TEST(Count, KeepsTheLowBitsOfALongCount) {
 // Where the field leaves the source, seen from inside: the contract with the
 // driver on `current`, the count and the cursor, failures included (the scan
 // ends there, so no %n can show them).
-struct FieldEnd {
-  bool ok;
-  std::uint32_t consumed;
-  std::string rest;
-  int current;
-};
-
-FieldEnd RunIntegerField(const char* directive, const char* input) {
-  DirectiveSpec spec;
-  ParseDirective(reinterpret_cast<const unsigned char*>(directive), spec);
-  ScanSource source = OpenSource(input);
-  ScanState state;
-  state.current = source.SkipWhitespace();  // as the driver fetches it
-  unsigned char destination[8] = {};
-  const bool ok = ScanInteger(spec, state, source, destination);
-  return {ok, source.consumedCount, reinterpret_cast<const char*>(source.cursor), state.current};
-}
-
 TEST(Integer, EachPathLeavesTheSourceAndCurrentAsTheRulesSay) {
   struct Row {
     const char* directive;
@@ -286,7 +268,7 @@ TEST(Integer, EachPathLeavesTheSourceAndCurrentAsTheRulesSay) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.directive) + " on \"" + row.input + "\"");
-    const FieldEnd got = RunIntegerField(row.directive, row.input);
+    const FieldEnd got = RunField(row.directive, row.input);
     EXPECT_EQ(got.ok, row.expected.ok);
     EXPECT_EQ(got.consumed, row.expected.consumed);
     EXPECT_EQ(got.rest, row.expected.rest);

@@ -184,33 +184,11 @@ TEST(ScanSets, ASetTextThatRunsIntoTheEndOfTheFormatFailsTheDirective) {
 
 // Where a text directive leaves the source, `current` and the format
 // position, seen from inside; a failure ends the scan, so no %n can show it.
-struct TextEnd {
-  bool ok;
-  std::uint32_t consumed;
-  std::string rest;
-  int current;
-  int formatOffset;  // where the format position rests, from the '%'; -1 after a failure
-};
-
-TextEnd RunTextField(const char* directive, const char* input) {
-  DirectiveSpec spec;
-  const auto* format = reinterpret_cast<const unsigned char*>(directive);
-  const unsigned char* position = ParseDirective(format, spec);
-  ScanSource source = OpenSource(input);
-  ScanState state;
-  // As the driver fetches it: no whitespace skipped for %c and sets.
-  state.current = spec.conversion == 's' ? source.SkipWhitespace() : source.Read();
-  unsigned char destination[64];
-  const bool ok = ScanText(spec, state, source, destination, position);
-  return {ok, source.consumedCount, reinterpret_cast<const char*>(source.cursor), state.current,
-          static_cast<int>(position - format)};
-}
-
 TEST(Text, EachPathLeavesTheSourceCurrentAndFormatAsTheRulesSay) {
   struct Row {
     const char* directive;
     const char* input;
-    TextEnd expected;
+    FieldEnd expected;
   };
   const Row rows[] = {
       // An unterminated set text fails before anything is given back.
@@ -233,7 +211,7 @@ TEST(Text, EachPathLeavesTheSourceCurrentAndFormatAsTheRulesSay) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.directive) + " on \"" + row.input + "\"");
-    const TextEnd got = RunTextField(row.directive, row.input);
+    const FieldEnd got = RunField(row.directive, row.input);
     EXPECT_EQ(got.ok, row.expected.ok);
     EXPECT_EQ(got.consumed, row.expected.consumed);
     EXPECT_EQ(got.rest, row.expected.rest);
