@@ -105,12 +105,7 @@ TEST(FloatFailures, AFieldWithoutAMantissaDigitFails) {
 }
 
 TEST(FloatFailures, WhatAFailedFieldConsumedStaysConsumed) {
-  struct Case {
-    const char* directive;
-    const char* input;
-    FieldEnd expected;
-  };
-  const Case cases[] = {
+  ExpectFieldEnds({
       {"%f", "x", {false, 0, "x"}},
       {"%f", " \xB9", {false, 1, "\xB9"}},
       {"%f", "", {false, 0, ""}},
@@ -129,14 +124,7 @@ TEST(FloatFailures, WhatAFailedFieldConsumedStaysConsumed) {
       {"%f", "  1e-5x", {true, 6, "x"}},
       {"%f", "1e-", {true, 3, ""}},
       {"%2f", "1e-5", {true, 2, "-5"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.directive) + " on \"" + c.input + "\"");
-    const FieldEnd got = RunField(c.directive, c.input, /*suppress=*/true);
-    EXPECT_EQ(got.ok, c.expected.ok);
-    EXPECT_EQ(got.consumed, c.expected.consumed);
-    EXPECT_EQ(got.rest, c.expected.rest);
-  }
+  }, /*suppress=*/true);
 }
 
 TEST(FloatSelectors, FourBytesAtOrBelowZeroEightAtOrAboveOne) {

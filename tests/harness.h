@@ -139,6 +139,31 @@ inline FieldEnd RunField(const char* directive, const char* input, bool suppress
           ok ? static_cast<int>(position - format) : -1};
 }
 
+// One row of a table of fields run straight through their conversion.
+struct FieldCase {
+  const char* directive;
+  const char* input;
+  FieldEnd expected;
+};
+
+// Checks what each field consumed and left; `current` only where the row
+// gives one, and the format position only where a successful row gives one.
+inline void ExpectFieldEnds(std::initializer_list<FieldCase> cases, bool suppress = false) {
+  for (const FieldCase& c : cases) {
+    SCOPED_TRACE(std::string(c.directive) + " on \"" + c.input + "\"");
+    const FieldEnd got = RunField(c.directive, c.input, suppress);
+    EXPECT_EQ(got.ok, c.expected.ok);
+    EXPECT_EQ(got.consumed, c.expected.consumed);
+    EXPECT_EQ(got.rest, c.expected.rest);
+    if (c.expected.current != NoValue) {
+      EXPECT_EQ(got.current, c.expected.current);
+    }
+    if (c.expected.ok && c.expected.formatOffset != -1) {
+      EXPECT_EQ(got.formatOffset, c.expected.formatOffset);
+    }
+  }
+}
+
 }  // namespace voltrima::testing
 
 #endif  // VOLTRIMA_TESTS_HARNESS_H

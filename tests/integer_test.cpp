@@ -233,12 +233,7 @@ TEST(Count, KeepsTheLowBitsOfALongCount) {
 // driver on `current`, the count and the cursor, failures included (the scan
 // ends there, so no %n can show them).
 TEST(Integer, EachPathLeavesTheSourceAndCurrentAsTheRulesSay) {
-  struct Row {
-    const char* directive;
-    const char* input;
-    FieldEnd expected;
-  };
-  const Row rows[] = {
+  ExpectFieldEnds({
       // Failures: what was consumed stays consumed.
       {"%1d", "-5", {false, 1, "5", '-'}},
       {"%1x", "-", {false, 1, "", '-'}},
@@ -265,15 +260,7 @@ TEST(Integer, EachPathLeavesTheSourceAndCurrentAsTheRulesSay) {
       {"%i", "09", {true, 1, "9", '9'}},
       {"%1i", "07", {true, 2, "", '7'}},
       {"%d", " 12", {true, 3, "", EndOfInput}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.directive) + " on \"" + row.input + "\"");
-    const FieldEnd got = RunField(row.directive, row.input);
-    EXPECT_EQ(got.ok, row.expected.ok);
-    EXPECT_EQ(got.consumed, row.expected.consumed);
-    EXPECT_EQ(got.rest, row.expected.rest);
-    EXPECT_EQ(got.current, row.expected.current);
-  }
+  });
 }
 
 TEST(Integer, AFailedFieldLeavesItsDestinationUntouched) {

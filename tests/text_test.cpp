@@ -185,12 +185,7 @@ TEST(ScanSets, ASetTextThatRunsIntoTheEndOfTheFormatFailsTheDirective) {
 // Where a text directive leaves the source, `current` and the format
 // position, seen from inside; a failure ends the scan, so no %n can show it.
 TEST(Text, EachPathLeavesTheSourceCurrentAndFormatAsTheRulesSay) {
-  struct Row {
-    const char* directive;
-    const char* input;
-    FieldEnd expected;
-  };
-  const Row rows[] = {
+  ExpectFieldEnds({
       // An unterminated set text fails before anything is given back.
       {"%[abc", "abc", {false, 1, "bc", 'a', -1}},
       {"%[a-", "", {false, 1, "", EndOfInput, -1}},
@@ -208,18 +203,7 @@ TEST(Text, EachPathLeavesTheSourceCurrentAndFormatAsTheRulesSay) {
       {"%[^]]]", "ab]", {true, 2, "]", ']', 4}},
       {"%[a-c-]", "c-a-z", {true, 4, "z", 'z', 6}},
       {"%{a-c}]", "}", {true, 1, "", EndOfInput, 6}},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(std::string(row.directive) + " on \"" + row.input + "\"");
-    const FieldEnd got = RunField(row.directive, row.input);
-    EXPECT_EQ(got.ok, row.expected.ok);
-    EXPECT_EQ(got.consumed, row.expected.consumed);
-    EXPECT_EQ(got.rest, row.expected.rest);
-    EXPECT_EQ(got.current, row.expected.current);
-    if (row.expected.ok) {
-      EXPECT_EQ(got.formatOffset, row.expected.formatOffset);
-    }
-  }
+  });
 }
 
 // The members of a built set, in increasing byte order.
